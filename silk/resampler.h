@@ -60,12 +60,13 @@ int32_t SilkResamplerInit(SilkResamplerState* state, int32_t inRateHz, int32_t o
 // 0, or -1 if the record was never set up (nothing written). in and out must differ.
 int32_t SilkResample(SilkResamplerState* state, int16_t* out, const int16_t* in, int32_t inLen);
 
-// Core variants.
-void SilkResampleCopy(SilkResamplerState* state, int16_t* out, const int16_t* in, int32_t inLen);
-void SilkResampleFractional(SilkResamplerState* state, int16_t* out, const int16_t* in,
-                            int32_t inLen);
-void SilkResampleDecimate(SilkResamplerState* state, int16_t* out, const int16_t* in,
+// Core variants. Each returns the end of what it wrote to out.
+int16_t* SilkResampleCopy(SilkResamplerState* state, int16_t* out, const int16_t* in,
                           int32_t inLen);
+int16_t* SilkResampleFractional(SilkResamplerState* state, int16_t* out, const int16_t* in,
+                                int32_t inLen);
+int16_t* SilkResampleDecimate(SilkResamplerState* state, int16_t* out, const int16_t* in,
+                              int32_t inLen);
 
 // All-pass up- and down-samplers on a memory of 2 (or 6 for the fine one) words.
 void SilkUpsample2Fine(int32_t* S, int16_t* out, const int16_t* in, int32_t len);
@@ -80,3 +81,19 @@ void SilkAr2Filter(int32_t* S, int32_t* outQ8, const int16_t* in, const int16_t*
 int16_t* SilkInterpolate144(int16_t* out, const int16_t* buf, int32_t maxQ16, int32_t stepQ16);
 int16_t* SilkDecimateFir(int16_t* out, const int32_t* buf, const int16_t* F, int32_t maxQ16,
                          int32_t stepQ16, int32_t phases);
+
+// Coefficient tables of the core variants (signed 16-bit, constant).
+// ARMA pre-filters of the fractional variant for output:input = N:441;
+// K[0..5] in Q14, K[6] the output gain in Q16.
+extern const int16_t SilkResamplerArma320of441[7];
+extern const int16_t SilkResamplerArma240of441[7];
+extern const int16_t SilkResamplerArma160of441[7];
+extern const int16_t SilkResamplerArma120of441[7];
+extern const int16_t SilkResamplerArma80of441[7];
+// Decimating variant: two AR coefficients (Q14) followed by one row of six
+// FIR coefficients (Q14) per phase.
+extern const int16_t SilkResamplerDecim3of4[2 + 3 * 6];
+extern const int16_t SilkResamplerDecim2of3[2 + 2 * 6];
+extern const int16_t SilkResamplerDecim1of2[2 + 1 * 6];
+extern const int16_t SilkResamplerDecim3of8[2 + 3 * 6];
+extern const int16_t SilkResamplerDecim1of3[2 + 1 * 6];
