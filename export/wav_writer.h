@@ -8,5 +8,6 @@ class PcmStore;
 
 // Writes store.buffer[0 .. byteCount) to path. The file is written under a
 // temporary name in the same folder and renamed over path only when complete,
-// so a failure never destroys an existing file. True on success.
+// so a failure never destroys an existing file and leaves no temporary file
+// behind. True on success; on failure false, with errno telling why.
 bool WriteWavFile(const PcmStore& store, const std::string& path);
