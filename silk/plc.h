@@ -29,3 +29,9 @@ void SilkConcealSmooth(SilkDecoderState* state, int16_t* out, int32_t length);
 // Sum of squares of x shifted right by *shift (even) so that it fits in 30 bits.
 void SilkScaledEnergy(int32_t* energy, int32_t* shift, const int16_t* x, int32_t len);
 int32_t SilkRoughSqrt(int32_t x);
+
+// Noise factor (Q15) of the first lost frame after an unvoiced frame: the
+// factor scaled by the kept filter's inverse prediction gain (Q30), limited to
+// 2^22 ... 2^27 first. The more resonant the filter (the lower that gain), the
+// faster the noise it colours decays.
+int32_t SilkConcealUnvoicedNoiseFactor(int32_t invGainQ30, int32_t noiseFactor);

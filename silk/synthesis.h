@@ -26,3 +26,14 @@ void SilkLpcAnalysisFilter(const int16_t* in, const int16_t* aQ12, int32_t* filt
 
 // About a * 2^qres / b for non-zero a and b.
 int32_t SilkDivVarQ(int32_t a, int32_t b, int32_t qres);
+
+// Size of the long-term-prediction history (two maximal frames).
+constexpr int32_t kSilkLtpBufferLength = 960;
+
+// Value of the LTP history at pos; positions outside the buffer count as 0.
+// Only malformed pitch lags, or a concealment that runs before any frame set
+// a real lag, reach such positions.
+inline int32_t SilkLtpRead(const int32_t* ltpBuffer, int32_t pos) {
+  return static_cast<uint32_t>(pos) < static_cast<uint32_t>(kSilkLtpBufferLength) ? ltpBuffer[pos]
+                                                                                    : 0;
+}
