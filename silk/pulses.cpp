@@ -1,0 +1,112 @@
+#include "silk/pulses.h"
+
+#include "silk/primitives.h"
+#include "silk/pulse_tables.h"
+
+const SilkShellTables kSilkShellTables = {
+    {SilkShellCdfT0, SilkShellCdfT1, SilkShellCdfT2, SilkShellCdfT3},
+    {6, 8, 12, 18},
+};
+
+int32_t SilkShellSplit(SilkRangeDecoder* dec, const uint16_t* table, int32_t maxParent,
+                       int32_t parent) {
+  if (parent <= 0) return 0;
+  if (parent > maxParent) {
+    // The table has no row for this parent; treat it as a decoding error.
+    if (dec->status == 0) dec->status = kSilkRangeErrSymbol;
+    return 0;
+  }
+  return SilkRangeDecode(dec, table + SilkShellCdfOffset(parent), parent >> 1);
+}
+
+namespace {
+
+// Splits `parent` at `level` and recurses depth first, left half first, down
+// to single samples; `out` receives the 2^(level + 1) values of this parent.
+void ShellSplitDown(int32_t* out, SilkRangeDecoder* dec, int32_t parent, int32_t level,
+                    const SilkShellTables& tables) {
+  const int32_t left =
+      SilkShellSplit(dec, tables.cdf[level], tables.maxParent[level], parent);
+  const int32_t right = parent - left;
+  if (level == 0) {
+    out[0] = left;
+    out[1] = right;
+    return;
+  }
+  const int32_t half = 1 << level;
+  ShellSplitDown(out, dec, left, level - 1, tables);
+  ShellSplitDown(out + half, dec, right, level - 1, tables);
+}
+
+}  // namespace
+
+void SilkShellDecodeWith(int32_t out[16], SilkRangeDecoder* dec, int32_t count,
+                         const SilkShellTables& tables) {
+  ShellSplitDown(out, dec, count, 3, tables);
+}
+
+void SilkShellDecode(int32_t out[16], SilkRangeDecoder* dec, int32_t count) {
+  SilkShellDecodeWith(out, dec, count, kSilkShellTables);
+}
+
+void SilkDecodeSigns(SilkRangeDecoder* dec, int32_t* pulses, int32_t length, int32_t signalType,
+                     int32_t offsetType, int32_t rateLevel) {
+  const uint16_t cdf[3] = {0, SilkSignTable[SilkSignIndex(signalType, offsetType, rateLevel)],
+                           65535};
+  for (int32_t i = 0; i < length; ++i) {
+    if (pulses[i] > 0) {
+      const int32_t s = SilkRangeDecode(dec, cdf, kSilkSignStart);
+      pulses[i] = mulw(pulses[i], 2 * s - 1);
+    }
+  }
+}
+
+void SilkDecodePulses(SilkRangeDecoder* dec, SilkFrameParams* params, int32_t* pulses,
+                      int32_t frameLength) {
+  const int32_t blocks = frameLength / kSilkPulseBlockLength;
+  int32_t counts[480 / kSilkPulseBlockLength];
+  int32_t extra[480 / kSilkPulseBlockLength];
+
+  params->pulseRateLevel =
+      SilkRangeDecode(dec, SilkRateLevelCdf[params->signalType], kSilkRateLevelStart);
+
+  // Pass 1: the pulse count of every block, with escapes into extra low-bit layers.
+  const uint16_t* row = SilkPulseCountCdf + params->pulseRateLevel * kSilkPulseCountRowLength;
+  const uint16_t* escapeRow = SilkPulseCountCdf + kSilkPulseCountEscapeRow * kSilkPulseCountRowLength;
+  for (int32_t b = 0; b < blocks; ++b) {
+    extra[b] = 0;
+    counts[b] = SilkRangeDecode(dec, row, kSilkPulseCountStart);
+    while (counts[b] == kSilkPulseCountEscape) {
+      ++extra[b];
+      counts[b] = SilkRangeDecode(dec, escapeRow, kSilkPulseCountStart);
+    }
+  }
+
+  // Pass 2: the shape of every block.
+  for (int32_t b = 0; b < blocks; ++b) {
+    int32_t* block = pulses + b * kSilkPulseBlockLength;
+    if (counts[b] > 0) {
+      SilkShellDecode(block, dec, counts[b]);
+    } else {
+      for (int32_t i = 0; i < kSilkPulseBlockLength; ++i) block[i] = 0;
+    }
+  }
+
+  // Pass 3: the extra low bits, most significant layer first.
+  for (int32_t b = 0; b < blocks; ++b) {
+    if (extra[b] == 0) continue;
+    int32_t* block = pulses + b * kSilkPulseBlockLength;
+    for (int32_t i = 0; i < kSilkPulseBlockLength; ++i) {
+      int32_t v = block[i];
+      for (int32_t layer = 0; layer < extra[b]; ++layer) {
+        const int32_t bit = SilkRangeDecode(dec, SilkLowBitCdf, kSilkLowBitStart);
+        v = addw(shlw(v, 1), bit);
+      }
+      block[i] = v;
+    }
+  }
+
+  // Pass 4: signs.
+  SilkDecodeSigns(dec, pulses, frameLength, params->signalType, params->offsetType,
+                  params->pulseRateLevel);
+}
