@@ -182,18 +182,17 @@ void parse(Parser& p, std::istream& in) {
     }
   }
 
+  // Values dropped by the errors above would make a count look wrong too;
+  // the message says so then.
+  const bool valuesDropped = p.failed;
   for (int i = 0; i < kTableCount; ++i) {
     const ParsedTable& tab = p.tables[i];
+    const std::string name = std::string("table [") + kSchema[i].fileName + "]";
     if (tab.headerLine == 0) {
-      report(lineNo, std::string("table [") + kSchema[i].fileName + "] is missing");
-    } else if (static_cast<int>(tab.values.size()) != kSchema[i].count && !p.failed) {
-      report(tab.headerLine, std::string("table [") + kSchema[i].fileName + "] has " +
-                                 std::to_string(tab.values.size()) + " values, expected " +
-                                 std::to_string(kSchema[i].count));
+      report(lineNo, name + " is missing");
     } else if (static_cast<int>(tab.values.size()) != kSchema[i].count) {
-      // Values dropped for other errors make the count unreliable; report it only as a note.
-      report(tab.headerLine, std::string("table [") + kSchema[i].fileName + "] has " +
-                                 std::to_string(tab.values.size()) + " valid values, expected " +
+      report(tab.headerLine, name + " has " + std::to_string(tab.values.size()) +
+                                 (valuesDropped ? " valid values" : " values") + ", expected " +
                                  std::to_string(kSchema[i].count));
     }
   }
