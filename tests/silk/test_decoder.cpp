@@ -21,6 +21,27 @@ using Bytes = std::vector<uint8_t>;
 // ---------------------------------------------------------------------------
 // Output high-pass filter
 
+TEST(SilkHighPass, CoefficientSets) {
+  const struct {
+    const int16_t* a;
+    const int16_t* b;
+    int16_t a0;
+    int16_t a1;
+  } sets[] = {
+      {SilkHighPassA24, SilkHighPassB24, -16220, 8030},
+      {SilkHighPassA16, SilkHighPassB16, -16127, 7940},
+      {SilkHighPassA12, SilkHighPassB12, -16043, 7859},
+      {SilkHighPassA8, SilkHighPassB8, -15885, 7710},
+  };
+  for (const auto& s : sets) {
+    EXPECT_EQ(s.a[0], s.a0);
+    EXPECT_EQ(s.a[1], s.a1);
+    EXPECT_EQ(s.b[0], 8000);
+    EXPECT_EQ(s.b[1], -16000);
+    EXPECT_EQ(s.b[2], 8000);
+  }
+}
+
 TEST(SilkHighPass, SilenceGivesOneAndLeavesTheStateAtZero) {
   const int16_t zeros[64] = {};
   int16_t out[64];
