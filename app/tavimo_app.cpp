@@ -14,6 +14,7 @@ SpectrumFft theSpectrumFft;
 
 void CTavimoApp::SetUpApplication(QApplication& app) {
   QApplication::setApplicationName(tavimo::kApplicationName);
+  QApplication::setApplicationVersion(QStringLiteral("2.0.0.1"));
   QApplication::setOrganizationName(tavimo::kRegistryKey);
   auto* translator = new QTranslator(&app);
   if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -73,7 +73,10 @@ SdlWaveOut::SdlWaveOut() {
 }
 
 SdlWaveOut::~SdlWaveOut() {
-  while (!m_devices.empty()) Close(m_devices.begin()->first);
+  // Devices still open at this point have clients that may be gone: close
+  // them without posting anything.
+  for (auto& entry : m_devices) SDL_CloseAudioDevice(entry.second->sdlDevice);
+  m_devices.clear();
   if (m_audioReady) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

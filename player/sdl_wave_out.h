@@ -9,7 +9,7 @@
 class SdlWaveOut final : public WaveOut {
  public:
   SdlWaveOut();   // initialises SDL's audio subsystem
-  ~SdlWaveOut() override;  // closes every device still open
+  ~SdlWaveOut() override;  // closes every device still open, without notices
   SdlWaveOut(const SdlWaveOut&) = delete;
   SdlWaveOut& operator=(const SdlWaveOut&) = delete;
 

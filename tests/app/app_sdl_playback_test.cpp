@@ -2,6 +2,7 @@
 // the file holds exactly what the device consumed.
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <mutex>
 
 #include "player/sdl_wave_out.h"
 #include "test_support.h"
@@ -31,6 +32,23 @@ QList<int> Distinct(const QSignalSpy& spy) {
   return values;
 }
 
+// Records notices from whatever thread posts them.
+class RecordingClient final : public WaveOutClient {
+ public:
+  void PostWaveOutNotice(const WaveOutNotice& notice) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_notices.push_back(notice);
+  }
+  std::vector<WaveOutNotice> Notices() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_notices;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<WaveOutNotice> m_notices;
+};
+
 }  // namespace
 
 class SdlPlaybackTest : public QObject {
@@ -50,6 +68,44 @@ class SdlPlaybackTest : public QObject {
       qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_dir.filePath(QStringLiteral("out.raw"))));
     }
     m_audioFile = QFile::decodeName(qgetenv("SDL_DISKAUDIOFILE"));
+  }
+
+  // The layer itself: a reset hands back every queued block in order, a
+  // close then reports, a closed device refuses everything, handles are
+  // not reused, and a block played to its end comes back by itself.
+  void waveOutLayer() {
+    SdlWaveOut out;
+    RecordingClient client;
+    const WaveOutHandle first = out.Open(WaveFormat{}, &client);
+    QVERIFY(first != kNoWaveOut);
+    std::vector<uint8_t> data(3 * 48000, 0x11);  // three blocks of 1 s
+    WaveHeader blocks[3];
+    for (int k = 0; k < 3; ++k) {
+      blocks[k] = WaveHeader{data.data() + 48000 * k, 48000};
+      QVERIFY(out.Write(first, &blocks[k]));
+    }
+    QVERIFY(out.Reset(first));
+    QVERIFY(out.Close(first));
+    const std::vector<WaveOutNotice> notices = client.Notices();
+    QCOMPARE(notices.size(), size_t{4});
+    for (int k = 0; k < 3; ++k) {
+      QCOMPARE(notices[size_t(k)].kind, WaveOutNoticeKind::Done);
+      QCOMPARE(notices[size_t(k)].device, first);
+      QCOMPARE(notices[size_t(k)].header, &blocks[k]);
+    }
+    QCOMPARE(notices[3].kind, WaveOutNoticeKind::Close);
+    QCOMPARE(notices[3].device, first);
+    QVERIFY(!out.Write(first, &blocks[0]));
+    QVERIFY(!out.Reset(first));
+    QVERIFY(!out.Close(first));
+
+    const WaveOutHandle second = out.Open(WaveFormat{}, &client);
+    QVERIFY(second != kNoWaveOut && second != first);
+    WaveHeader shortBlock{data.data(), 2048};
+    QVERIFY(out.Write(second, &shortBlock));
+    QTRY_COMPARE_WITH_TIMEOUT(client.Notices().size(), size_t{5}, 10000);
+    QCOMPARE(client.Notices()[4].header, &shortBlock);
+    QCOMPARE(client.Notices()[4].device, second);
   }
 
   // Every byte of the store, the end included, reaches the device, the
