@@ -38,6 +38,39 @@ void ShellSplitDown(int32_t* out, SilkRangeDecoder* dec, int32_t parent, int32_t
   ShellSplitDown(out + half, dec, right, level - 1, tables);
 }
 
+// SilkShellSplit with the decoder's own tables, inline.
+template <int Level>
+inline int32_t SplitInline(SilkRangeDecoder* dec, int32_t parent) {
+  static constexpr const uint16_t* kTables[4] = {SilkShellCdfT0, SilkShellCdfT1, SilkShellCdfT2,
+                                                 SilkShellCdfT3};
+  static constexpr int32_t kMaxParent[4] = {6, 8, 12, 18};
+  if (parent <= 0) return 0;
+  if (parent > kMaxParent[Level]) {
+    if (dec->status == 0) dec->status = kSilkRangeErrSymbol;
+    return 0;
+  }
+  return SilkRangeDecodeInline(dec, kTables[Level] + SilkShellCdfOffset(parent), parent >> 1);
+}
+
+// Splits `parent` over 2^(Level + 1) values in the order of ShellSplitDown:
+// depth first, left half first. An empty parent decodes nothing and leaves
+// zeros.
+template <int Level>
+inline void ShellDecodeInline(int32_t* out, SilkRangeDecoder* dec, int32_t parent) {
+  if (parent == 0) {
+    for (int32_t i = 0; i < (2 << Level); ++i) out[i] = 0;
+    return;
+  }
+  const int32_t left = SplitInline<Level>(dec, parent);
+  if constexpr (Level == 0) {
+    out[0] = left;
+    out[1] = parent - left;
+  } else {
+    ShellDecodeInline<Level - 1>(out, dec, left);
+    ShellDecodeInline<Level - 1>(out + (1 << Level), dec, parent - left);
+  }
+}
+
 }  // namespace
 
 void SilkShellDecodeWith(int32_t out[16], SilkRangeDecoder* dec, int32_t count,
@@ -51,11 +84,11 @@ void SilkShellDecode(int32_t out[16], SilkRangeDecoder* dec, int32_t count) {
 
 void SilkDecodeSigns(SilkRangeDecoder* dec, int32_t* pulses, int32_t length, int32_t signalType,
                      int32_t offsetType, int32_t rateLevel) {
-  const uint16_t cdf[3] = {0, SilkSignTable[SilkSignIndex(signalType, offsetType, rateLevel)],
-                           65535};
+  // The table {0, split, 65535}, searched from its middle entry.
+  const uint32_t split = SilkSignTable[SilkSignIndex(signalType, offsetType, rateLevel)];
   for (int32_t i = 0; i < length; ++i) {
     if (pulses[i] > 0) {
-      const int32_t s = SilkRangeDecode(dec, cdf, kSilkSignStart);
+      const int32_t s = SilkRangeDecodeBinary(dec, split);
       pulses[i] = mulw(pulses[i], 2 * s - 1);
     }
   }
@@ -75,21 +108,16 @@ void SilkDecodePulses(SilkRangeDecoder* dec, SilkFrameParams* params, int32_t* p
   const uint16_t* escapeRow = SilkPulseCountCdf + kSilkPulseCountEscapeRow * kSilkPulseCountRowLength;
   for (int32_t b = 0; b < blocks; ++b) {
     extra[b] = 0;
-    counts[b] = SilkRangeDecode(dec, row, kSilkPulseCountStart);
+    counts[b] = SilkRangeDecodeInline(dec, row, kSilkPulseCountStart);
     while (counts[b] == kSilkPulseCountEscape) {
       ++extra[b];
-      counts[b] = SilkRangeDecode(dec, escapeRow, kSilkPulseCountStart);
+      counts[b] = SilkRangeDecodeInline(dec, escapeRow, kSilkPulseCountStart);
     }
   }
 
   // Pass 2: the shape of every block.
   for (int32_t b = 0; b < blocks; ++b) {
-    int32_t* block = pulses + b * kSilkPulseBlockLength;
-    if (counts[b] > 0) {
-      SilkShellDecode(block, dec, counts[b]);
-    } else {
-      for (int32_t i = 0; i < kSilkPulseBlockLength; ++i) block[i] = 0;
-    }
+    ShellDecodeInline<3>(pulses + b * kSilkPulseBlockLength, dec, counts[b]);
   }
 
   // Pass 3: the extra low bits, most significant layer first.
@@ -99,7 +127,8 @@ void SilkDecodePulses(SilkRangeDecoder* dec, SilkFrameParams* params, int32_t* p
     for (int32_t i = 0; i < kSilkPulseBlockLength; ++i) {
       int32_t v = block[i];
       for (int32_t layer = 0; layer < extra[b]; ++layer) {
-        const int32_t bit = SilkRangeDecode(dec, SilkLowBitCdf, kSilkLowBitStart);
+        // The low-bit table is {0, split, 65535}, searched from its middle.
+        const int32_t bit = SilkRangeDecodeBinary(dec, SilkLowBitCdf[kSilkLowBitStart]);
         v = addw(shlw(v, 1), bit);
       }
       block[i] = v;

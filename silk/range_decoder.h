@@ -35,6 +35,13 @@ void SilkRangeInit(SilkRangeDecoder* dec, const uint8_t* payload, int32_t n);
 // Decodes one symbol with `cdf` starting the search at `start`; 0 after an error.
 int32_t SilkRangeDecode(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start);
 
+// SilkRangeDecode, inline, for the loops that decode many symbols per frame.
+inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start);
+
+// SilkRangeDecode for a table of two symbols {0, split, 65535} searched from
+// its middle entry (signs, low bits), without the table walk.
+inline int32_t SilkRangeDecodeBinary(SilkRangeDecoder* dec, uint32_t split);
+
 // count symbols, the k-th with cdfs[k] and starts[k], into symbols[k].
 void SilkRangeDecodeMany(SilkRangeDecoder* dec, const uint16_t* const* cdfs,
                          const int32_t* starts, int32_t count, int32_t* symbols);
@@ -45,3 +52,111 @@ int32_t SilkRangeBitsUsed(const SilkRangeDecoder* dec);
 // For a frame that ends exactly at the payload's end: the spare low bits of
 // the last byte must all be ones; otherwise status -5.
 void SilkRangeCheckTail(SilkRangeDecoder* dec);
+
+// ---- inline decoding ---------------------------------------------------
+
+namespace silk_range_detail {
+
+// Appends the next payload byte to the code value. The decoder reads four
+// bytes ahead of readPos; past the end of the payload it appends zeros, and
+// positions beyond the array read as zero too.
+inline uint32_t ShiftByteIn(const SilkRangeDecoder* dec, uint32_t code, int32_t* readPos) {
+  code <<= 8;
+  if (*readPos < dec->payloadLength) {
+    const int32_t at = *readPos + 4;
+    if (at < kSilkRangeMaxPayload) code |= dec->payload[at];
+    *readPos += 1;
+  }
+  return code;
+}
+
+// Narrows the interval to [low, high) of the decoded symbol and renormalises;
+// returns `symbol`, or 0 with the status set when the stream is inconsistent.
+inline int32_t Narrow(SilkRangeDecoder* dec, uint32_t code, uint32_t low, uint32_t high,
+                      int32_t symbol) {
+  const uint32_t range = dec->range;
+  code -= range * low;
+  const uint32_t width = range * (high - low);
+  uint32_t newRange;
+  int32_t readPos = dec->readPos;
+
+  if (width >= (1u << 24)) {
+    newRange = width >> 16;
+  } else if (width >= (1u << 16)) {
+    newRange = width >> 8;
+    if (code >= (1u << 24)) {
+      dec->status = kSilkRangeErrNormalise;
+      return 0;
+    }
+    code = ShiftByteIn(dec, code, &readPos);
+  } else {
+    newRange = width;
+    if (code >= (1u << 16)) {
+      dec->status = kSilkRangeErrNormalise;
+      return 0;
+    }
+    code = ShiftByteIn(dec, code, &readPos);
+    code = ShiftByteIn(dec, code, &readPos);
+  }
+
+  if (newRange == 0) {
+    dec->status = kSilkRangeErrZeroRange;
+    return 0;
+  }
+
+  dec->code = code;
+  dec->range = newRange;
+  dec->readPos = readPos;
+  return symbol;
+}
+
+}  // namespace silk_range_detail
+
+inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start) {
+  if (dec->status != 0) return 0;
+
+  const uint32_t range = dec->range;
+  const uint32_t code = dec->code;
+  uint32_t high = cdf[start];
+  uint32_t low;
+  int32_t symbol;
+
+  if (range * high > code) {
+    // The code lies below the start entry: walk down to the entry at or below it.
+    int32_t k = start;
+    for (;;) {
+      --k;
+      low = cdf[k];
+      if (range * low <= code) break;
+      high = low;
+    }
+    symbol = k;
+  } else {
+    low = high;
+    int32_t k = start + 1;
+    for (;;) {
+      high = cdf[k];
+      if (range * high > code) break;
+      if (high == 65535) {
+        dec->status = kSilkRangeErrSymbol;
+        return 0;
+      }
+      low = high;
+      ++k;
+    }
+    symbol = k - 1;
+  }
+  return silk_range_detail::Narrow(dec, code, low, high, symbol);
+}
+
+inline int32_t SilkRangeDecodeBinary(SilkRangeDecoder* dec, uint32_t split) {
+  if (dec->status != 0) return 0;
+  const uint32_t range = dec->range;
+  const uint32_t code = dec->code;
+  if (range * split > code) return silk_range_detail::Narrow(dec, code, 0, split, 0);
+  if (range * 65535u <= code) {
+    dec->status = kSilkRangeErrSymbol;
+    return 0;
+  }
+  return silk_range_detail::Narrow(dec, code, split, 65535, 1);
+}

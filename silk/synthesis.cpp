@@ -27,41 +27,47 @@ namespace {
 // floor(l * a / 65536) (pmulhw), plus a when l is negative (the unsigned low
 // half is l + 65536); that part always fits in 16 bits. The filter keeps the
 // older taps in two sliding windows (high and low halves, 16 lanes each) and
-// adds the newest tap in scalar code, so the window work of one sample does
-// not wait for the sample before it.
+// adds the two newest taps in scalar code, so the window work of one sample
+// does not wait for the samples just before it.
+//
+// With kScaled the kernel also writes the gain-scaled 16-bit output
+// dst[i] = sat16(rshiftRound(mulww(y[i], gain), 10)) instead of out[i].
+template <bool kScaled>
 void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
-                      const int32_t* in, int32_t* out) {
-  // Window lane m holds v[i-17+m] for output i; its coefficient is a[16-m]
-  // (lane 0 has none). Coefficients beyond the order are zero.
+                      const int32_t* in, int32_t* out, int32_t gain, int16_t* dst) {
+  // Window lane m holds v[i-18+m] for output i; its coefficient is a[17-m]
+  // (none for lanes 0 and 1). Coefficients beyond the order are zero.
   alignas(16) int16_t coef[16] = {};
-  for (int32_t m = 1; m < 16; ++m) {
-    if (16 - m < order) coef[m] = aQ12[16 - m];
+  for (int32_t m = 2; m < 16; ++m) {
+    if (17 - m < order) coef[m] = aQ12[17 - m];
   }
   const int32_t a0 = order > 0 ? aQ12[0] : 0;
+  const int32_t a1 = order > 1 ? aQ12[1] : 0;
   const __m128i c0 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef));
   const __m128i c1 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef + 8));
   const __m128i ones = _mm_set1_epi16(1);
 
-  // Before the first shift the windows hold v[-18..-3]: the history minus its
-  // two newest values, which enter as `prev` and `last`.
+  // Before the first shift the windows hold v[-19..-4]: the history minus its
+  // three newest values, which enter as `older`, `prev` and `last`.
   alignas(16) int16_t hiInit[16] = {};
   alignas(16) int16_t loInit[16] = {};
-  for (int32_t m = 2; m < 16; ++m) {
-    hiInit[m] = static_cast<int16_t>(lpcBuffer[m - 2] >> 16);
-    loInit[m] = static_cast<int16_t>(lpcBuffer[m - 2] & 0xFFFF);
+  for (int32_t m = 3; m < 16; ++m) {
+    hiInit[m] = static_cast<int16_t>(lpcBuffer[m - 3] >> 16);
+    loInit[m] = static_cast<int16_t>(lpcBuffer[m - 3] & 0xFFFF);
   }
   __m128i h0 = _mm_load_si128(reinterpret_cast<const __m128i*>(hiInit));
   __m128i h1 = _mm_load_si128(reinterpret_cast<const __m128i*>(hiInit + 8));
   __m128i l0 = _mm_load_si128(reinterpret_cast<const __m128i*>(loInit));
   __m128i l1 = _mm_load_si128(reinterpret_cast<const __m128i*>(loInit + 8));
+  int32_t older = lpcBuffer[13];
   int32_t prev = lpcBuffer[14];
   int32_t last = lpcBuffer[15];
 
   for (int32_t i = 0; i < n; ++i) {
     h0 = _mm_or_si128(_mm_srli_si128(h0, 2), _mm_slli_si128(h1, 14));
-    h1 = _mm_insert_epi16(_mm_srli_si128(h1, 2), prev >> 16, 7);
+    h1 = _mm_insert_epi16(_mm_srli_si128(h1, 2), older >> 16, 7);
     l0 = _mm_or_si128(_mm_srli_si128(l0, 2), _mm_slli_si128(l1, 14));
-    l1 = _mm_insert_epi16(_mm_srli_si128(l1, 2), prev & 0xFFFF, 7);
+    l1 = _mm_insert_epi16(_mm_srli_si128(l1, 2), older & 0xFFFF, 7);
 
     __m128i acc = _mm_add_epi32(_mm_madd_epi16(h0, c0), _mm_madd_epi16(h1, c1));
     const __m128i f0 =
@@ -72,11 +78,18 @@ void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, in
     acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
     acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));
 
-    const int32_t pred = macw16(_mm_cvtsi128_si32(acc), last, a0);
-    const int32_t y = addw(in[i], pred);
-    out[i] = y;
+    // The input and the older terms first; the newest term last, so that the
+    // chain from one sample to the next is a single product and two additions.
+    const int32_t rest = addw(macw16(_mm_cvtsi128_si32(acc), prev, a1), in[i]);
+    const int32_t y = macw16(rest, last, a0);
     const int32_t v = shlw(y, 4);
     lpcBuffer[16 + i] = v;
+    if constexpr (kScaled) {
+      dst[i] = static_cast<int16_t>(sat16(rshiftRound(mulww(y, gain), 10)));
+    } else {
+      out[i] = y;
+    }
+    older = prev;
     prev = last;
     last = v;
   }
@@ -165,7 +178,7 @@ void SilkLpcSynthesis(int32_t* lpcBuffer, const int16_t* aQ12, int32_t L, int32_
   // The history holds 16 values; a longer filter would read before it.
   const int32_t order = L < 0 ? 0 : (L > 16 ? 16 : L);
 #if defined(__SSE2__)
-  LpcSynthesisSse2(lpcBuffer, aQ12, order, n, in, out);
+  LpcSynthesisSse2<false>(lpcBuffer, aQ12, order, n, in, out, 0, nullptr);
 #else
   if (order == 16) {
     LpcSynthesisFixed<16>(lpcBuffer, aQ12, n, in, out);
@@ -241,7 +254,9 @@ void SilkCoreSynthesis(SilkDecoderState* state, const SilkFrameParams* params, i
   // start count as silence.
   alignas(16) int16_t span[16 + kSilkMaxFrameLength];
   int16_t history[kSilkMaxFrameLength];  // re-whitened output, indexed like the frame
+#if !defined(__SSE2__)
   int32_t v[120];  // one synthesised subframe before gain scaling, Q10
+#endif
   int32_t ltpPos = frameLength;
 
   for (int32_t k = 0; k < 4; ++k) {
@@ -339,11 +354,15 @@ void SilkCoreSynthesis(SilkDecoderState* state, const SilkFrameParams* params, i
       std::memcpy(res, exc, sizeof(int32_t) * static_cast<size_t>(sub));
     }
 
-    SilkLpcSynthesis(state->lpcBuffer, a, order, sub, res, v);
     int16_t* dst = state->outputHistory + frameLength + k * sub;
+#if defined(__SSE2__)
+    LpcSynthesisSse2<true>(state->lpcBuffer, a, order, sub, res, nullptr, gain, dst);
+#else
+    SilkLpcSynthesis(state->lpcBuffer, a, order, sub, res, v);
     for (int32_t i = 0; i < sub; ++i) {
       dst[i] = static_cast<int16_t>(sat16(rshiftRound(mulww(v[i], gain), 10)));
     }
+#endif
     std::memmove(state->lpcBuffer, state->lpcBuffer + sub, sizeof(int32_t) * 16);
   }
 
