@@ -138,7 +138,13 @@ int32_t SilkDecodePacket(SilkDecoderState* st, SilkDecControl* control, int32_t 
     }
   }
 
-  if (apiRate > 48000 || apiRate < 8000) return kSilkErrApiRate;
+  if (apiRate > 48000 || apiRate < 8000) {
+    // Nothing else of the call counts, but the packet did advance: a caller
+    // that repeats the call while moreFrames is set must still stop at the
+    // packet's end instead of starting it over and over.
+    control->moreFrames = st->packetHasMore;
+    return kSilkErrApiRate;
+  }
 
   const int32_t internalHz = st->rateKhz * 1000;
   if (internalHz != apiRate) {
