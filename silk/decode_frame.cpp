@@ -5,6 +5,12 @@
 
 #include <cstring>
 
+#include "silk/filter_kernels.h"
+
+#if SILK_KERNELS_SSE2
+#include <emmintrin.h>
+#endif
+
 #include "silk/cng.h"
 #include "silk/frame_params.h"
 #include "silk/plc.h"
@@ -37,22 +43,61 @@ void MatchConcealmentRate(SilkDecoderState* st) {
 
 }  // namespace
 
+namespace {
+
+// The section on at most one frame of samples; see SilkHighPass.
+void HighPassChunk(const int16_t* in, int32_t b0, int32_t b1, int32_t b2, int32_t a0n, int32_t a1n,
+                   int32_t* s, int16_t* out, int32_t n) {
+  // Per sample: y = s0 + x b0, then s0 = s1 + x b1 + 8 mulw16(y, -a0) and
+  // s1 = 8 mulw16(y, -a1) + x b2. The sums wrap modulo 2^32, so the next y
+  // is gathered as (s1 + x b1 + xNext b0) + 8 mulw16(y, -a0): from one
+  // sample to the next only one product and one addition remain. After the
+  // last sample xNext is 0 and the same sum is the final s0.
+  int32_t y32[kSilkMaxFrameLength];
+  int32_t s1 = s[1];
+  int32_t y = addw(s[0], mul16(in[0], b0));
+  auto step = [&](int32_t k, int32_t xNext) {
+    const int32_t x = in[k];
+    int32_t feedForward = addw(addw(s1, mul16(x, b1)), mul16(xNext, b0));
+#if defined(__GNUC__)
+    // Keeps the compiler from spreading this sum over the chain again.
+    __asm__("" : "+r"(feedForward));
+#endif
+    s1 = addw(shlw(mulw16(y, a1n), 3), mul16(x, b2));
+    y32[k] = y;
+    y = addw(feedForward, shlw(mulw16(y, a0n), 3));
+  };
+  for (int32_t k = 0; k + 1 < n; ++k) step(k, in[k + 1]);
+  step(n - 1, 0);
+  s[0] = y;
+  s[1] = s1;
+
+  // Output: y / 2^13 rounded, plus one, saturated.
+  int32_t k = 0;
+#if SILK_KERNELS_SSE2
+  const __m128i one = _mm_set1_epi32(1);
+  for (; k + 8 <= n; k += 8) {
+    __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y32 + k));
+    __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y32 + k + 4));
+    lo = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(lo, 12), one), 1), one);
+    hi = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(hi, 12), one), 1), one);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(lo, hi));
+  }
+#endif
+  for (; k < n; ++k) out[k] = static_cast<int16_t>(sat16(rshiftRound(y32[k], 13) + 1));
+}
+
+}  // namespace
+
 void SilkHighPass(const int16_t* in, const int16_t* b, const int16_t* a, int32_t* s, int16_t* out,
                   int32_t length) {
   // mulw16 uses the low 16 bits of the negated feedback coefficients.
   const int32_t a0n = -a[0];
   const int32_t a1n = -a[1];
-  int32_t s0 = s[0];
-  int32_t s1 = s[1];
-  for (int32_t k = 0; k < length; ++k) {
-    const int32_t x = in[k];
-    const int32_t y = mac16(s0, x, b[0]);
-    s0 = addw(mac16(s1, x, b[1]), shlw(mulw16(y, a0n), 3));
-    s1 = addw(shlw(mulw16(y, a1n), 3), mul16(x, b[2]));
-    out[k] = static_cast<int16_t>(sat16(rshiftRound(y, 13) + 1));
+  for (int32_t done = 0; done < length; done += kSilkMaxFrameLength) {
+    const int32_t n = length - done < kSilkMaxFrameLength ? length - done : kSilkMaxFrameLength;
+    HighPassChunk(in + done, b[0], b[1], b[2], a0n, a1n, s, out + done, n);
   }
-  s[0] = s0;
-  s[1] = s1;
 }
 
 int32_t SilkDecodeFrame(SilkDecoderState* st, int16_t* out, int16_t* sampleCount,

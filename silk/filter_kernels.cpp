@@ -1,0 +1,256 @@
+#include "silk/filter_kernels.h"
+
+#include "silk/primitives.h"
+
+#if SILK_KERNELS_SSE2
+#include <emmintrin.h>
+#endif
+
+// How the vector forms compute mulw16(v, a) = floor(v a / 65536) for a
+// 32-bit v and a 16-bit a: v = (v >> 16) 65536 + (v & 0xFFFF), so
+//   mulw16(v, a) = (v >> 16) a + floor((v & 0xFFFF) a / 65536).
+// The first part is a 16 x 16 product (pmaddwd). For the second, the low
+// half read as a signed value l gives floor(l a / 65536) (pmulhw), plus a
+// when l is negative (the unsigned low half is then l + 65536); that part
+// always fits in 16 bits. Products and sums wrap modulo 2^32 exactly as the
+// scalar chains of macw16 do, so the terms may be added in any order.
+
+namespace {
+
+#if SILK_KERNELS_SSE2
+
+// The synthesis filter keeps the older taps in two sliding windows (high
+// and low halves, 16 lanes each) and adds the two newest taps in scalar
+// code, so the window work of one sample does not wait for the samples just
+// before it.
+template <bool kScaled>
+void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
+                      const int32_t* in, int32_t* out, int32_t gain, int16_t* dst) {
+  // Window lane m holds v[i-18+m] for output i; its coefficient is a[17-m]
+  // (none for lanes 0 and 1). Coefficients beyond the order are zero.
+  alignas(16) int16_t coef[16] = {};
+  for (int32_t m = 2; m < 16; ++m) {
+    if (17 - m < order) coef[m] = aQ12[17 - m];
+  }
+  const int32_t a0 = order > 0 ? aQ12[0] : 0;
+  const int32_t a1 = order > 1 ? aQ12[1] : 0;
+  const __m128i c0 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef));
+  const __m128i c1 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef + 8));
+  const __m128i ones = _mm_set1_epi16(1);
+
+  // Before the first shift the windows hold v[-19..-4]: the history minus its
+  // three newest values, which enter as `older`, `prev` and `last`.
+  alignas(16) int16_t hiInit[16] = {};
+  alignas(16) int16_t loInit[16] = {};
+  for (int32_t m = 3; m < 16; ++m) {
+    hiInit[m] = static_cast<int16_t>(lpcBuffer[m - 3] >> 16);
+    loInit[m] = static_cast<int16_t>(lpcBuffer[m - 3] & 0xFFFF);
+  }
+  __m128i h0 = _mm_load_si128(reinterpret_cast<const __m128i*>(hiInit));
+  __m128i h1 = _mm_load_si128(reinterpret_cast<const __m128i*>(hiInit + 8));
+  __m128i l0 = _mm_load_si128(reinterpret_cast<const __m128i*>(loInit));
+  __m128i l1 = _mm_load_si128(reinterpret_cast<const __m128i*>(loInit + 8));
+  int32_t older = lpcBuffer[13];
+  int32_t prev = lpcBuffer[14];
+  int32_t last = lpcBuffer[15];
+
+  for (int32_t i = 0; i < n; ++i) {
+    h0 = _mm_or_si128(_mm_srli_si128(h0, 2), _mm_slli_si128(h1, 14));
+    h1 = _mm_insert_epi16(_mm_srli_si128(h1, 2), older >> 16, 7);
+    l0 = _mm_or_si128(_mm_srli_si128(l0, 2), _mm_slli_si128(l1, 14));
+    l1 = _mm_insert_epi16(_mm_srli_si128(l1, 2), older & 0xFFFF, 7);
+
+    __m128i acc = _mm_add_epi32(_mm_madd_epi16(h0, c0), _mm_madd_epi16(h1, c1));
+    const __m128i f0 =
+        _mm_add_epi16(_mm_mulhi_epi16(l0, c0), _mm_and_si128(_mm_srai_epi16(l0, 15), c0));
+    const __m128i f1 =
+        _mm_add_epi16(_mm_mulhi_epi16(l1, c1), _mm_and_si128(_mm_srai_epi16(l1, 15), c1));
+    acc = _mm_add_epi32(acc, _mm_add_epi32(_mm_madd_epi16(f0, ones), _mm_madd_epi16(f1, ones)));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));
+
+    // The input and the older terms first; the newest term last, so that the
+    // chain from one sample to the next is a single product and two additions.
+    const int32_t rest = addw(macw16(_mm_cvtsi128_si32(acc), prev, a1), in[i]);
+    const int32_t y = macw16(rest, last, a0);
+    const int32_t v = shlw(y, 4);
+    lpcBuffer[16 + i] = v;
+    if constexpr (kScaled) {
+      dst[i] = static_cast<int16_t>(sat16(rshiftRound(mulww(y, gain), 10)));
+    } else {
+      out[i] = y;
+    }
+    older = prev;
+    prev = last;
+    last = v;
+  }
+}
+
+#else
+
+// Portable form: the order fixed at compile time where it can be, so that
+// the coefficient loop unrolls and the coefficients stay in registers.
+template <int Order>
+void LpcSynthesisFixed(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
+                       const int32_t* in, int32_t* out) {
+  int32_t a[Order];
+  for (int j = 0; j < Order; ++j) a[j] = j < order ? aQ12[j] : 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t* newest = lpcBuffer + 15 + i;
+    int32_t pred = 0;
+    for (int j = 0; j < Order; ++j) pred = macw16(pred, newest[-j], a[j]);
+    const int32_t y = addw(in[i], pred);
+    out[i] = y;
+    lpcBuffer[16 + i] = shlw(y, 4);
+  }
+}
+
+void LpcSynthesisPortable(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
+                          const int32_t* in, int32_t* out) {
+  if (order <= 10) {
+    LpcSynthesisFixed<10>(lpcBuffer, aQ12, order, n, in, out);
+  } else {
+    LpcSynthesisFixed<16>(lpcBuffer, aQ12, order, n, in, out);
+  }
+}
+
+#endif
+
+}  // namespace
+
+void SilkLpcSynthesisKernel(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
+                            const int32_t* in, int32_t* out) {
+#if SILK_KERNELS_SSE2
+  LpcSynthesisSse2<false>(lpcBuffer, aQ12, order, n, in, out, 0, nullptr);
+#else
+  LpcSynthesisPortable(lpcBuffer, aQ12, order, n, in, out);
+#endif
+}
+
+void SilkLpcSynthesisScaled(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
+                            const int32_t* in, int32_t gain, int16_t* dst) {
+#if SILK_KERNELS_SSE2
+  LpcSynthesisSse2<true>(lpcBuffer, aQ12, order, n, in, nullptr, gain, dst);
+#else
+  int32_t y[120];
+  for (int32_t done = 0; done < n; done += 120) {
+    const int32_t m = n - done < 120 ? n - done : 120;
+    LpcSynthesisPortable(lpcBuffer + done, aQ12, order, m, in + done, y);
+    for (int32_t i = 0; i < m; ++i) {
+      dst[done + i] = static_cast<int16_t>(sat16(rshiftRound(mulww(y[i], gain), 10)));
+    }
+  }
+#endif
+}
+
+void SilkWhitenSpan(const int16_t* span, int32_t start, const int16_t* aQ12, int32_t order,
+                    int32_t from, int32_t to, int16_t* out) {
+  // Lane m of the window ending before sample h holds x[h-16+m] and gets the
+  // coefficient a[15-m].
+  alignas(16) int16_t coef[16] = {};
+  for (int32_t m = 0; m < 16; ++m) {
+    if (15 - m < order) coef[m] = aQ12[15 - m];
+  }
+#if SILK_KERNELS_SSE2
+  const __m128i c0 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef));
+  const __m128i c1 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef + 8));
+#endif
+  for (int32_t h = from; h < to; ++h) {
+    // x[h - 16 + m] is w[m], x[h] is w[16].
+    const int16_t* w = span + (h - start);
+#if SILK_KERNELS_SSE2
+    const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8));
+    __m128i acc = _mm_add_epi32(_mm_madd_epi16(w0, c0), _mm_madd_epi16(w1, c1));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));
+    const int32_t pred = _mm_cvtsi128_si32(acc);
+#else
+    int32_t pred = 0;
+    for (int32_t m = 0; m < 16; ++m) pred = addw(pred, w[m] * coef[m]);
+#endif
+    out[h] = static_cast<int16_t>(sat16(rshiftRound(subw(shlw(w[16], 12), pred), 12)));
+  }
+}
+
+void SilkPitchFilter(const int32_t* p, const int16_t* taps, const int32_t* exc, int32_t* res,
+                     int32_t* next, int32_t n) {
+  const int32_t t0 = taps[0], t1 = taps[1], t2 = taps[2], t3 = taps[3], t4 = taps[4];
+  int32_t i = 0;
+#if SILK_KERNELS_SSE2
+  // Four outputs at a time when none of them reads what another writes: the
+  // newest position read, p + i + 3, lies before next + i.
+  if (next - p >= 4) {
+    // Per 32-bit lane: (v >> 16) t from pmaddwd with (0, t); the low half's
+    // share from pmulhw with (t, 0) plus t where the low half reads negative,
+    // sign-extended by pmaddwd with (1, 0).
+    auto lanePair = [](int32_t lo, int32_t hi) {
+      return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(hi) << 16) |
+                                                 (static_cast<uint32_t>(lo) & 0xFFFFu)));
+    };
+    const __m128i unitLow = lanePair(1, 0);
+    const __m128i hiT[5] = {lanePair(0, t0), lanePair(0, t1), lanePair(0, t2), lanePair(0, t3),
+                            lanePair(0, t4)};
+    const __m128i loT[5] = {lanePair(t0, 0), lanePair(t1, 0), lanePair(t2, 0), lanePair(t3, 0),
+                            lanePair(t4, 0)};
+    const __m128i one = _mm_set1_epi32(1);
+    for (; i + 4 <= n; i += 4) {
+      __m128i pred = _mm_setzero_si128();
+      for (int j = 0; j < 5; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - j));
+        const __m128i low = _mm_add_epi16(_mm_mulhi_epi16(v, loT[j]),
+                                          _mm_and_si128(_mm_srai_epi16(v, 15), loT[j]));
+        pred = _mm_add_epi32(pred, _mm_add_epi32(_mm_madd_epi16(v, hiT[j]),
+                                                 _mm_madd_epi16(low, unitLow)));
+      }
+      // rshiftRound(pred, 4) = ((pred >> 3) + 1) >> 1
+      const __m128i rounded = _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(pred, 3), one), 1);
+      const __m128i r =
+          _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(exc + i)), rounded);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(res + i), r);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(next + i), _mm_slli_epi32(r, 6));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    int32_t pred = mulw16(p[i], t0);
+    pred = macw16(pred, p[i - 1], t1);
+    pred = macw16(pred, p[i - 2], t2);
+    pred = macw16(pred, p[i - 3], t3);
+    pred = macw16(pred, p[i - 4], t4);
+    res[i] = addw(exc[i], rshiftRound(pred, 4));
+    next[i] = shlw(res[i], 6);
+  }
+}
+
+void SilkBuildExcitation(int32_t* exc, const int32_t* pulses, int32_t n, int32_t seed,
+                         int32_t offsetQ10) {
+  // Two samples per step: t[i+1] = lcgNext(lcgNext(u) + p[i]) expands
+  // (modulo 2^32) into C + B^2 u + B p[i], so that the chain from one pair
+  // to the next is one product and two additions.
+  constexpr uint32_t kLcgA = 907633515u;
+  constexpr uint32_t kLcgB = 196314165u;
+  constexpr auto kLcgB2 = static_cast<int32_t>(kLcgB * kLcgB);
+  constexpr auto kLcgC = static_cast<int32_t>(kLcgA + kLcgA * kLcgB);
+  auto signedExcitation = [offsetQ10](int32_t pulse, int32_t t) {
+    const int32_t e = addw(shlw(pulse, 10), offsetQ10);
+    const int32_t sign = t >> 31;  // 0 or -1
+    return subw(e ^ sign, sign);
+  };
+  int32_t u = seed;
+  int32_t i = 0;
+  for (; i + 1 < n; i += 2) {
+    const int32_t p0 = pulses[i];
+    const int32_t p1 = pulses[i + 1];
+    const int32_t t0 = lcgNext(u);
+    const int32_t t1 = addw(addw(kLcgC, mulw(p0, static_cast<int32_t>(kLcgB))), mulw(u, kLcgB2));
+    exc[i] = signedExcitation(p0, t0);
+    exc[i + 1] = signedExcitation(p1, t1);
+    u = addw(t1, p1);
+  }
+  for (; i < n; ++i) {
+    const int32_t t = lcgNext(u);
+    exc[i] = signedExcitation(pulses[i], t);
+    u = addw(t, pulses[i]);
+  }
+}
