@@ -7,8 +7,13 @@
 // samples are carried into the next block (and call) as history.
 #include <cstring>
 
+#include "silk/filter_kernels.h"
 #include "silk/primitives.h"
 #include "silk/resampler.h"
+
+#if SILK_KERNELS_SSE2
+#include <emmintrin.h>
+#endif
 #include "silk/trained_tables.h"
 
 namespace {
@@ -35,12 +40,60 @@ void StoreFracHistory(int32_t* words, const int16_t* buf) {
   }
 }
 
+#if SILK_KERNELS_SSE2
+// The interpolation kernel laid out for pmaddwd: row r holds the six taps of
+// phase r in the order they meet the samples, then two zeros.
+struct Interp144Rows {
+  alignas(16) int16_t taps[144][8];
+};
+
+void BuildInterp144Rows(Interp144Rows* rows) {
+  const int16_t* T = SilkResamplerInterp144;
+  for (int32_t r = 0; r < 144; ++r) {
+    const int16_t* lo = T + 3 * r;
+    const int16_t* hi = T + 3 * (143 - r);
+    int16_t* row = rows->taps[r];
+    row[0] = lo[0];
+    row[1] = lo[1];
+    row[2] = lo[2];
+    row[3] = hi[2];
+    row[4] = hi[1];
+    row[5] = hi[0];
+    row[6] = 0;
+    row[7] = 0;
+  }
+}
+
+// SilkInterpolate144 for a buffer with two more readable samples after the
+// last six it needs: the six products go into one pmaddwd (16 x 16 bits,
+// summed modulo 2^32 as in the scalar chain) whose two extra lanes have zero
+// coefficients.
+int16_t* Interpolate144Padded(const Interp144Rows& rows, int16_t* out, const int16_t* buf,
+                              int32_t maxQ16, int32_t stepQ16) {
+  for (int32_t pos = 0; pos < maxQ16; pos += stepQ16) {
+    const int16_t* b = buf + (pos >> 16);
+    const int32_t r = mulw16(pos & 0xFFFF, 144);
+    const __m128i taps = _mm_load_si128(reinterpret_cast<const __m128i*>(rows.taps[r]));
+    __m128i acc = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)), taps);
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));
+    *out++ = static_cast<int16_t>(sat16(rshiftRound(_mm_cvtsi128_si32(acc), 15)));
+  }
+  return out;
+}
+#endif
+
 }  // namespace
 
 int16_t* SilkResampleFractional(SilkResamplerState* state, int16_t* out, const int16_t* in,
                                 int32_t inLen) {
-  int16_t buf[2 * kMaxBlockLen + kFracHistory];
+  // Two spare samples at the end for the interpolator's vector reads.
+  int16_t buf[2 * kMaxBlockLen + kFracHistory + 2] = {};
   const int32_t i2x = state->intermediate2x;
+#if SILK_KERNELS_SSE2
+  Interp144Rows rows;
+  BuildInterp144Rows(&rows);
+#endif
   LoadFracHistory(state->firHistory, buf);
 
   int32_t n = 0;
@@ -57,7 +110,11 @@ int16_t* SilkResampleFractional(SilkResamplerState* state, int16_t* out, const i
       SilkArma4Filter(state->iirState, buf + kFracHistory, in, state->filterTable, n);
     }
     const int32_t maxQ16 = n << (16 + i2x);
+#if SILK_KERNELS_SSE2
+    out = Interpolate144Padded(rows, out, buf, maxQ16, state->stepQ16);
+#else
     out = SilkInterpolate144(out, buf, maxQ16, state->stepQ16);
+#endif
     in += n;
     inLen -= n;
     if (inLen <= 0) break;
