@@ -96,6 +96,13 @@ void LoaderSeeds(const fs::path& dir) {
     const Bytes p5 = RandomPacket(rng, 3, 2, 3, p3);
     Write(dir, "lost_with_redundancy.slk", BuildVoiceFile({p1, {}, {}, p4, p5, RandomPacket(rng, 3, 1)}));
   }
+  {
+    // The store's limit, cheaply: after a five-frame packet every lost packet
+    // conceals five frames, so 1250 of them pass 125 s.
+    std::vector<Bytes> packets(1251);
+    packets[0] = RandomPacket(rng, 3, 5);
+    Write(dir, "capacity_by_lost_packets.slk", BuildVoiceFile(packets));
+  }
   Write(dir, "sample.slk", BuildSampleVoiceFile());
   for (const tavimo_test::BrokenFile& f : tavimo_test::BrokenCorpus()) {
     if (f.exists && !f.slow && f.bytes.size() <= kMaxSeedBytes) Write(dir, f.name + ".slk", f.bytes);
