@@ -1,6 +1,7 @@
 #include "silk/pulses.h"
 
 #include "silk/primitives.h"
+#include "silk/silk_decoder.h"
 #include "silk/pulse_tables.h"
 
 const SilkShellTables kSilkShellTables = {
@@ -38,36 +39,36 @@ void ShellSplitDown(int32_t* out, SilkRangeDecoder* dec, int32_t parent, int32_t
   ShellSplitDown(out + half, dec, right, level - 1, tables);
 }
 
-// SilkShellSplit with the decoder's own tables, inline.
+// SilkShellSplit with the decoder's own tables, on a cursor.
 template <int Level>
-inline int32_t SplitInline(SilkRangeDecoder* dec, int32_t parent) {
+inline int32_t SplitInline(SilkRangeCursor* c, int32_t parent) {
   static constexpr const uint16_t* kTables[4] = {SilkShellCdfT0, SilkShellCdfT1, SilkShellCdfT2,
                                                  SilkShellCdfT3};
   static constexpr int32_t kMaxParent[4] = {6, 8, 12, 18};
   if (parent <= 0) return 0;
   if (parent > kMaxParent[Level]) {
-    if (dec->status == 0) dec->status = kSilkRangeErrSymbol;
+    if (c->status == 0) c->status = kSilkRangeErrSymbol;
     return 0;
   }
-  return SilkRangeDecodeInline(dec, kTables[Level] + SilkShellCdfOffset(parent), parent >> 1);
+  return SilkRangeCursorDecode(c, kTables[Level] + SilkShellCdfOffset(parent), parent >> 1);
 }
 
 // Splits `parent` over 2^(Level + 1) values in the order of ShellSplitDown:
 // depth first, left half first. An empty parent decodes nothing and leaves
 // zeros.
 template <int Level>
-inline void ShellDecodeInline(int32_t* out, SilkRangeDecoder* dec, int32_t parent) {
+inline void ShellDecodeInline(int32_t* out, SilkRangeCursor* c, int32_t parent) {
   if (parent == 0) {
     for (int32_t i = 0; i < (2 << Level); ++i) out[i] = 0;
     return;
   }
-  const int32_t left = SplitInline<Level>(dec, parent);
+  const int32_t left = SplitInline<Level>(c, parent);
   if constexpr (Level == 0) {
     out[0] = left;
     out[1] = parent - left;
   } else {
-    ShellDecodeInline<Level - 1>(out, dec, left);
-    ShellDecodeInline<Level - 1>(out + (1 << Level), dec, parent - left);
+    ShellDecodeInline<Level - 1>(out, c, left);
+    ShellDecodeInline<Level - 1>(out + (1 << Level), c, parent - left);
   }
 }
 
@@ -82,16 +83,37 @@ void SilkShellDecode(int32_t out[16], SilkRangeDecoder* dec, int32_t count) {
   SilkShellDecodeWith(out, dec, count, kSilkShellTables);
 }
 
+namespace {
+
+// One sign per positive value of pulses[0..length), on a cursor.
+void DecodeSignsOn(SilkRangeCursor* c, int32_t* pulses, int32_t length, uint32_t split) {
+  // First the positions of the positive values (without a branch per
+  // sample), then one sign each.
+  int32_t positions[kSilkMaxFrameLength];
+  for (int32_t done = 0; done < length; done += kSilkMaxFrameLength) {
+    const int32_t n = length - done < kSilkMaxFrameLength ? length - done : kSilkMaxFrameLength;
+    int32_t count = 0;
+    for (int32_t i = 0; i < n; ++i) {
+      positions[count] = done + i;
+      count += pulses[done + i] > 0 ? 1 : 0;
+    }
+    for (int32_t k = 0; k < count; ++k) {
+      const int32_t i = positions[k];
+      const int32_t s = SilkRangeCursorDecodeBinary(c, split);
+      pulses[i] = mulw(pulses[i], 2 * s - 1);
+    }
+  }
+}
+
+}  // namespace
+
 void SilkDecodeSigns(SilkRangeDecoder* dec, int32_t* pulses, int32_t length, int32_t signalType,
                      int32_t offsetType, int32_t rateLevel) {
   // The table {0, split, 65535}, searched from its middle entry.
   const uint32_t split = SilkSignTable[SilkSignIndex(signalType, offsetType, rateLevel)];
-  for (int32_t i = 0; i < length; ++i) {
-    if (pulses[i] > 0) {
-      const int32_t s = SilkRangeDecodeBinary(dec, split);
-      pulses[i] = mulw(pulses[i], 2 * s - 1);
-    }
-  }
+  SilkRangeCursor cursor = SilkRangeCursorLoad(dec);
+  DecodeSignsOn(&cursor, pulses, length, split);
+  SilkRangeCursorStore(dec, cursor);
 }
 
 void SilkDecodePulses(SilkRangeDecoder* dec, SilkFrameParams* params, int32_t* pulses,
@@ -99,43 +121,47 @@ void SilkDecodePulses(SilkRangeDecoder* dec, SilkFrameParams* params, int32_t* p
   const int32_t blocks = frameLength / kSilkPulseBlockLength;
   int32_t counts[480 / kSilkPulseBlockLength];
   int32_t extra[480 / kSilkPulseBlockLength];
+  SilkRangeCursor cursor = SilkRangeCursorLoad(dec);
+  SilkRangeCursor* c = &cursor;
 
   params->pulseRateLevel =
-      SilkRangeDecode(dec, SilkRateLevelCdf[params->signalType], kSilkRateLevelStart);
+      SilkRangeCursorDecode(c, SilkRateLevelCdf[params->signalType], kSilkRateLevelStart);
 
   // Pass 1: the pulse count of every block, with escapes into extra low-bit layers.
   const uint16_t* row = SilkPulseCountCdf + params->pulseRateLevel * kSilkPulseCountRowLength;
   const uint16_t* escapeRow = SilkPulseCountCdf + kSilkPulseCountEscapeRow * kSilkPulseCountRowLength;
   for (int32_t b = 0; b < blocks; ++b) {
     extra[b] = 0;
-    counts[b] = SilkRangeDecodeInline(dec, row, kSilkPulseCountStart);
+    counts[b] = SilkRangeCursorDecode(c, row, kSilkPulseCountStart);
     while (counts[b] == kSilkPulseCountEscape) {
       ++extra[b];
-      counts[b] = SilkRangeDecodeInline(dec, escapeRow, kSilkPulseCountStart);
+      counts[b] = SilkRangeCursorDecode(c, escapeRow, kSilkPulseCountStart);
     }
   }
 
   // Pass 2: the shape of every block.
   for (int32_t b = 0; b < blocks; ++b) {
-    ShellDecodeInline<3>(pulses + b * kSilkPulseBlockLength, dec, counts[b]);
+    ShellDecodeInline<3>(pulses + b * kSilkPulseBlockLength, c, counts[b]);
   }
 
-  // Pass 3: the extra low bits, most significant layer first.
+  // Pass 3: the extra low bits, most significant layer first. The low-bit
+  // table is {0, split, 65535}, searched from its middle.
+  const uint32_t lowBitSplit = SilkLowBitCdf[kSilkLowBitStart];
   for (int32_t b = 0; b < blocks; ++b) {
     if (extra[b] == 0) continue;
     int32_t* block = pulses + b * kSilkPulseBlockLength;
     for (int32_t i = 0; i < kSilkPulseBlockLength; ++i) {
       int32_t v = block[i];
       for (int32_t layer = 0; layer < extra[b]; ++layer) {
-        // The low-bit table is {0, split, 65535}, searched from its middle.
-        const int32_t bit = SilkRangeDecodeBinary(dec, SilkLowBitCdf[kSilkLowBitStart]);
-        v = addw(shlw(v, 1), bit);
+        v = addw(shlw(v, 1), SilkRangeCursorDecodeBinary(c, lowBitSplit));
       }
       block[i] = v;
     }
   }
 
   // Pass 4: signs.
-  SilkDecodeSigns(dec, pulses, frameLength, params->signalType, params->offsetType,
-                  params->pulseRateLevel);
+  DecodeSignsOn(c, pulses, frameLength,
+                SilkSignTable[SilkSignIndex(params->signalType, params->offsetType,
+                                            params->pulseRateLevel)]);
+  SilkRangeCursorStore(dec, cursor);
 }

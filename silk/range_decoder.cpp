@@ -22,12 +22,17 @@ void SilkRangeInit(SilkRangeDecoder* dec, const uint8_t* payload, int32_t n) {
 }
 
 int32_t SilkRangeDecode(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start) {
-  return SilkRangeDecodeInline(dec, cdf, start);
+  SilkRangeCursor cursor = SilkRangeCursorLoad(dec);
+  const int32_t symbol = SilkRangeCursorDecode(&cursor, cdf, start);
+  SilkRangeCursorStore(dec, cursor);
+  return symbol;
 }
 
 void SilkRangeDecodeMany(SilkRangeDecoder* dec, const uint16_t* const* cdfs,
                          const int32_t* starts, int32_t count, int32_t* symbols) {
-  for (int32_t k = 0; k < count; ++k) symbols[k] = SilkRangeDecodeInline(dec, cdfs[k], starts[k]);
+  SilkRangeCursor cursor = SilkRangeCursorLoad(dec);
+  for (int32_t k = 0; k < count; ++k) symbols[k] = SilkRangeCursorDecode(&cursor, cdfs[k], starts[k]);
+  SilkRangeCursorStore(dec, cursor);
 }
 
 int32_t SilkRangeBitsUsed(const SilkRangeDecoder* dec) {

@@ -35,12 +35,29 @@ void SilkRangeInit(SilkRangeDecoder* dec, const uint8_t* payload, int32_t n);
 // Decodes one symbol with `cdf` starting the search at `start`; 0 after an error.
 int32_t SilkRangeDecode(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start);
 
-// SilkRangeDecode, inline, for the loops that decode many symbols per frame.
-inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start);
+// For loops that decode many symbols: the decoder's moving parts copied
+// into a local record that the compiler can keep in registers (stores to
+// other arrays in the loop then do not force them back to memory). Load,
+// decode with the cursor functions, store back; in between the decoder
+// record itself must not be used.
+struct SilkRangeCursor {
+  uint32_t code;
+  uint32_t range;
+  int32_t readPos;
+  int32_t status;
+  int32_t payloadLength;
+  const uint8_t* payload;
+};
 
-// SilkRangeDecode for a table of two symbols {0, split, 65535} searched from
-// its middle entry (signs, low bits), without the table walk.
-inline int32_t SilkRangeDecodeBinary(SilkRangeDecoder* dec, uint32_t split);
+inline SilkRangeCursor SilkRangeCursorLoad(const SilkRangeDecoder* dec);
+inline void SilkRangeCursorStore(SilkRangeDecoder* dec, const SilkRangeCursor& cursor);
+
+// SilkRangeDecode on a cursor.
+inline int32_t SilkRangeCursorDecode(SilkRangeCursor* cursor, const uint16_t* cdf, int32_t start);
+
+// SilkRangeDecode on a cursor for a table of two symbols {0, split, 65535}
+// searched from its middle entry (signs, low bits), without the table walk.
+inline int32_t SilkRangeCursorDecodeBinary(SilkRangeCursor* cursor, uint32_t split);
 
 // count symbols, the k-th with cdfs[k] and starts[k], into symbols[k].
 void SilkRangeDecodeMany(SilkRangeDecoder* dec, const uint16_t* const* cdfs,
@@ -55,16 +72,27 @@ void SilkRangeCheckTail(SilkRangeDecoder* dec);
 
 // ---- inline decoding ---------------------------------------------------
 
+inline SilkRangeCursor SilkRangeCursorLoad(const SilkRangeDecoder* dec) {
+  return {dec->code, dec->range, dec->readPos, dec->status, dec->payloadLength, dec->payload};
+}
+
+inline void SilkRangeCursorStore(SilkRangeDecoder* dec, const SilkRangeCursor& cursor) {
+  dec->code = cursor.code;
+  dec->range = cursor.range;
+  dec->readPos = cursor.readPos;
+  dec->status = cursor.status;
+}
+
 namespace silk_range_detail {
 
 // Appends the next payload byte to the code value. The decoder reads four
 // bytes ahead of readPos; past the end of the payload it appends zeros, and
 // positions beyond the array read as zero too.
-inline uint32_t ShiftByteIn(const SilkRangeDecoder* dec, uint32_t code, int32_t* readPos) {
+inline uint32_t ShiftByteIn(const SilkRangeCursor* c, uint32_t code, int32_t* readPos) {
   code <<= 8;
-  if (*readPos < dec->payloadLength) {
+  if (*readPos < c->payloadLength) {
     const int32_t at = *readPos + 4;
-    if (at < kSilkRangeMaxPayload) code |= dec->payload[at];
+    if (at < kSilkRangeMaxPayload) code |= c->payload[at];
     *readPos += 1;
   }
   return code;
@@ -72,51 +100,50 @@ inline uint32_t ShiftByteIn(const SilkRangeDecoder* dec, uint32_t code, int32_t*
 
 // Narrows the interval to [low, high) of the decoded symbol and renormalises;
 // returns `symbol`, or 0 with the status set when the stream is inconsistent.
-inline int32_t Narrow(SilkRangeDecoder* dec, uint32_t code, uint32_t low, uint32_t high,
-                      int32_t symbol) {
-  const uint32_t range = dec->range;
-  code -= range * low;
+inline int32_t Narrow(SilkRangeCursor* c, uint32_t low, uint32_t high, int32_t symbol) {
+  const uint32_t range = c->range;
+  uint32_t code = c->code - range * low;
   const uint32_t width = range * (high - low);
   uint32_t newRange;
-  int32_t readPos = dec->readPos;
+  int32_t readPos = c->readPos;
 
   if (width >= (1u << 24)) {
     newRange = width >> 16;
   } else if (width >= (1u << 16)) {
     newRange = width >> 8;
     if (code >= (1u << 24)) {
-      dec->status = kSilkRangeErrNormalise;
+      c->status = kSilkRangeErrNormalise;
       return 0;
     }
-    code = ShiftByteIn(dec, code, &readPos);
+    code = ShiftByteIn(c, code, &readPos);
   } else {
     newRange = width;
     if (code >= (1u << 16)) {
-      dec->status = kSilkRangeErrNormalise;
+      c->status = kSilkRangeErrNormalise;
       return 0;
     }
-    code = ShiftByteIn(dec, code, &readPos);
-    code = ShiftByteIn(dec, code, &readPos);
+    code = ShiftByteIn(c, code, &readPos);
+    code = ShiftByteIn(c, code, &readPos);
   }
 
   if (newRange == 0) {
-    dec->status = kSilkRangeErrZeroRange;
+    c->status = kSilkRangeErrZeroRange;
     return 0;
   }
 
-  dec->code = code;
-  dec->range = newRange;
-  dec->readPos = readPos;
+  c->code = code;
+  c->range = newRange;
+  c->readPos = readPos;
   return symbol;
 }
 
 }  // namespace silk_range_detail
 
-inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf, int32_t start) {
-  if (dec->status != 0) return 0;
+inline int32_t SilkRangeCursorDecode(SilkRangeCursor* c, const uint16_t* cdf, int32_t start) {
+  if (c->status != 0) return 0;
 
-  const uint32_t range = dec->range;
-  const uint32_t code = dec->code;
+  const uint32_t range = c->range;
+  const uint32_t code = c->code;
   uint32_t high = cdf[start];
   uint32_t low;
   int32_t symbol;
@@ -138,7 +165,7 @@ inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf,
       high = cdf[k];
       if (range * high > code) break;
       if (high == 65535) {
-        dec->status = kSilkRangeErrSymbol;
+        c->status = kSilkRangeErrSymbol;
         return 0;
       }
       low = high;
@@ -146,17 +173,22 @@ inline int32_t SilkRangeDecodeInline(SilkRangeDecoder* dec, const uint16_t* cdf,
     }
     symbol = k - 1;
   }
-  return silk_range_detail::Narrow(dec, code, low, high, symbol);
+  return silk_range_detail::Narrow(c, low, high, symbol);
 }
 
-inline int32_t SilkRangeDecodeBinary(SilkRangeDecoder* dec, uint32_t split) {
-  if (dec->status != 0) return 0;
-  const uint32_t range = dec->range;
-  const uint32_t code = dec->code;
-  if (range * split > code) return silk_range_detail::Narrow(dec, code, 0, split, 0);
-  if (range * 65535u <= code) {
-    dec->status = kSilkRangeErrSymbol;
+inline int32_t SilkRangeCursorDecodeBinary(SilkRangeCursor* c, uint32_t split) {
+  if (c->status != 0) return 0;
+  const uint32_t range = c->range;
+  const uint32_t code = c->code;
+  // The decision itself is taken without a branch: it is as good as random.
+  const uint32_t bound = range * split;
+  const int32_t symbol = static_cast<int32_t>(code >= bound);
+  if (code >= range * 65535u) {
+    c->status = kSilkRangeErrSymbol;
     return 0;
   }
-  return silk_range_detail::Narrow(dec, code, split, 65535, 1);
+  const uint32_t mask = 0u - static_cast<uint32_t>(symbol);
+  const uint32_t low = split & mask;
+  const uint32_t high = split ^ ((split ^ 65535u) & mask);
+  return silk_range_detail::Narrow(c, low, high, symbol);
 }
