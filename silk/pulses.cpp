@@ -3,6 +3,11 @@
 #include "silk/primitives.h"
 #include "silk/silk_decoder.h"
 #include "silk/pulse_tables.h"
+#include "silk/filter_kernels.h"
+
+#if SILK_KERNELS_SSE2
+#include <emmintrin.h>
+#endif
 
 const SilkShellTables kSilkShellTables = {
     {SilkShellCdfT0, SilkShellCdfT1, SilkShellCdfT2, SilkShellCdfT3},
@@ -50,7 +55,10 @@ inline int32_t SplitInline(SilkRangeCursor* c, int32_t parent) {
     if (c->status == 0) c->status = kSilkRangeErrSymbol;
     return 0;
   }
-  return SilkRangeCursorDecode(c, kTables[Level] + SilkShellCdfOffset(parent), parent >> 1);
+  const uint16_t* row = kTables[Level] + SilkShellCdfOffset(parent);
+  // A single pulse: the row {0, split, 65535} is a two-way decision.
+  if (parent == 1) return SilkRangeCursorDecodeBinary(c, row[1]);
+  return SilkRangeCursorDecode(c, row, parent >> 1);
 }
 
 // Splits `parent` over 2^(Level + 1) values in the order of ShellSplitDown:
@@ -89,18 +97,37 @@ namespace {
 void DecodeSignsOn(SilkRangeCursor* c, int32_t* pulses, int32_t length, uint32_t split) {
   // First the positions of the positive values (without a branch per
   // sample), then one sign each.
-  int32_t positions[kSilkMaxFrameLength];
+  int32_t positions[kSilkMaxFrameLength + 4];  // room for a last vector store
   for (int32_t done = 0; done < length; done += kSilkMaxFrameLength) {
     const int32_t n = length - done < kSilkMaxFrameLength ? length - done : kSilkMaxFrameLength;
     int32_t count = 0;
-    for (int32_t i = 0; i < n; ++i) {
+    int32_t i = 0;
+#if SILK_KERNELS_SSE2
+    // Four values at a time: the mask of the positive ones picks a row of
+    // offsets that lists them first.
+    static const int32_t kListed[16][4] = {
+        {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}, {0, 2, 0, 0},
+        {1, 2, 0, 0}, {0, 1, 2, 0}, {3, 0, 0, 0}, {0, 3, 0, 0}, {1, 3, 0, 0}, {0, 1, 3, 0},
+        {2, 3, 0, 0}, {0, 2, 3, 0}, {1, 2, 3, 0}, {0, 1, 2, 3},
+    };
+    static const int32_t kPositive[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    for (; i + 4 <= n; i += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pulses + done + i));
+      const int mask = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(v, _mm_setzero_si128())));
+      const __m128i at = _mm_add_epi32(_mm_set1_epi32(done + i),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(kListed[mask])));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(positions + count), at);
+      count += kPositive[mask];
+    }
+#endif
+    for (; i < n; ++i) {
       positions[count] = done + i;
       count += pulses[done + i] > 0 ? 1 : 0;
     }
     for (int32_t k = 0; k < count; ++k) {
-      const int32_t i = positions[k];
+      const int32_t at = positions[k];
       const int32_t s = SilkRangeCursorDecodeBinary(c, split);
-      pulses[i] = mulw(pulses[i], 2 * s - 1);
+      pulses[at] = mulw(pulses[at], 2 * s - 1);
     }
   }
 }
