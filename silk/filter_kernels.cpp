@@ -23,9 +23,8 @@ namespace {
 // and low halves, 16 lanes each) and adds the two newest taps in scalar
 // code, so the window work of one sample does not wait for the samples just
 // before it.
-template <bool kScaled>
 void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
-                      const int32_t* in, int32_t* out, int32_t gain, int16_t* dst) {
+                      const int32_t* in, int32_t* out) {
   // Window lane m holds v[i-18+m] for output i; its coefficient is a[17-m]
   // (none for lanes 0 and 1). Coefficients beyond the order are zero.
   alignas(16) int16_t coef[16] = {};
@@ -75,15 +74,54 @@ void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, in
     const int32_t y = macw16(rest, last, a0);
     const int32_t v = shlw(y, 4);
     lpcBuffer[16 + i] = v;
-    if constexpr (kScaled) {
-      dst[i] = static_cast<int16_t>(sat16(rshiftRound(mulww(y, gain), 10)));
-    } else {
-      out[i] = y;
-    }
+    out[i] = y;
     older = prev;
     prev = last;
     last = v;
   }
+}
+
+// dst[i] = sat16(rshiftRound(mulww(y[i], gain), 10)), four at a time.
+// With g = gh 2^16 + gl and y = yh 2^16 + yl (gh, yh signed; gl, yl the
+// unsigned low halves), floor(y g / 2^16) = y gh + yh gl + floor(yl gl / 2^16)
+// exactly, and only its low 32 bits are wanted. Per 32-bit lane, pmaddwd
+// gives yh gh (shifted up by 16 afterwards), yl gh and yh gl with the low
+// halves read as signed values; each of those is corrected by the factor
+// times 2^16 where the low half reads negative. pmulhuw gives
+// floor(yl gl / 2^16).
+void ScaleToInt16(const int32_t* y, int32_t n, int32_t gain, int16_t* dst) {
+  const int32_t gh = gain >> 16;
+  const int32_t gl = gain & 0xFFFF;
+  auto lanePair = [](int32_t lo, int32_t hi) {
+    return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(hi) << 16) |
+                                               (static_cast<uint32_t>(lo) & 0xFFFFu)));
+  };
+  const __m128i hiGh = lanePair(0, gh);  // yh gh
+  const __m128i loGh = lanePair(gh, 0);  // yl gh
+  const __m128i hiGl = lanePair(0, gl);  // yh gl
+  const __m128i loGlU = lanePair(gl, 0);  // for pmulhuw: yl gl
+  const __m128i ghUp = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(gh) << 16));
+  // yh 2^16 is added when gl reads negative as a 16-bit value.
+  const __m128i glNeg = _mm_set1_epi32((gl & 0x8000) != 0 ? static_cast<int32_t>(0xFFFF0000u) : 0);
+  const __m128i one = _mm_set1_epi32(1);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m128i r[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i + 4 * h));
+      const __m128i ylNeg = _mm_srai_epi32(_mm_slli_epi32(v, 16), 31);
+      __m128i p = _mm_slli_epi32(_mm_madd_epi16(v, hiGh), 16);
+      p = _mm_add_epi32(p, _mm_madd_epi16(v, loGh));
+      p = _mm_add_epi32(p, _mm_and_si128(ylNeg, ghUp));
+      p = _mm_add_epi32(p, _mm_madd_epi16(v, hiGl));
+      p = _mm_add_epi32(p, _mm_and_si128(v, glNeg));
+      p = _mm_add_epi32(p, _mm_mulhi_epu16(v, loGlU));
+      // rshiftRound(p, 10) = ((p >> 9) + 1) >> 1
+      r[h] = _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(p, 9), one), 1);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packs_epi32(r[0], r[1]));
+  }
+  for (; i < n; ++i) dst[i] = static_cast<int16_t>(sat16(rshiftRound(mulww(y[i], gain), 10)));
 }
 
 #else
@@ -121,7 +159,7 @@ void LpcSynthesisPortable(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order
 void SilkLpcSynthesisKernel(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
                             const int32_t* in, int32_t* out) {
 #if SILK_KERNELS_SSE2
-  LpcSynthesisSse2<false>(lpcBuffer, aQ12, order, n, in, out, 0, nullptr);
+  LpcSynthesisSse2(lpcBuffer, aQ12, order, n, in, out);
 #else
   LpcSynthesisPortable(lpcBuffer, aQ12, order, n, in, out);
 #endif
@@ -129,10 +167,14 @@ void SilkLpcSynthesisKernel(int32_t* lpcBuffer, const int16_t* aQ12, int32_t ord
 
 void SilkLpcSynthesisScaled(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, int32_t n,
                             const int32_t* in, int32_t gain, int16_t* dst) {
-#if SILK_KERNELS_SSE2
-  LpcSynthesisSse2<true>(lpcBuffer, aQ12, order, n, in, nullptr, gain, dst);
-#else
   int32_t y[120];
+#if SILK_KERNELS_SSE2
+  for (int32_t done = 0; done < n; done += 120) {
+    const int32_t m = n - done < 120 ? n - done : 120;
+    LpcSynthesisSse2(lpcBuffer + done, aQ12, order, m, in + done, y);
+    ScaleToInt16(y, m, gain, dst + done);
+  }
+#else
   for (int32_t done = 0; done < n; done += 120) {
     const int32_t m = n - done < 120 ? n - done : 120;
     LpcSynthesisPortable(lpcBuffer + done, aQ12, order, m, in + done, y);
