@@ -4,8 +4,10 @@
 # (Google Benchmark; x_realtime = seconds of audio per second of CPU time),
 # then the instruction counts per output sample (scripts/callgrind.sh).
 #   bash scripts/bench.sh [BUILD_DIR] [benchmark options...]
-# e.g. bash scripts/bench.sh build-bench --benchmark_filter=Decode
-# Timings on a busy machine vary; the instruction counts do not.
+# Without options each benchmark runs five times and the mean, median and
+# spread are shown; e.g. bash scripts/bench.sh build-bench --benchmark_filter=Decode
+# runs one pass of the decoding benchmarks only. Timings on a busy machine
+# vary; the instruction counts do not.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build-bench}"
@@ -17,6 +19,9 @@ cmake -S "$ROOT" -B "$BUILD" "${GEN[@]}" -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUI
 cmake --build "$BUILD" --target tavimo-bench tavimo-decode-once -j"$(nproc)"
 
 echo "== Benchmarks (one thread) =="
+if [ "$#" -eq 0 ]; then
+  set -- --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+fi
 "$BUILD/bin/tavimo-bench" --benchmark_counters_tabular=true "$@"
 
 echo
