@@ -56,6 +56,7 @@ void HighPassChunk(const int16_t* in, int32_t b0, int32_t b1, int32_t b2, int32_
   int32_t y32[kSilkMaxFrameLength];
   int32_t s1 = s[1];
   int32_t y = addw(s[0], mul16(in[0], b0));
+  const int32_t a0Up = shlw(static_cast<int16_t>(a0n), 16);  // mulw16(y, -a0) as a high word
   auto step = [&](int32_t k, int32_t xNext) {
     const int32_t x = in[k];
     int32_t feedForward = addw(addw(s1, mul16(x, b1)), mul16(xNext, b0));
@@ -65,7 +66,7 @@ void HighPassChunk(const int16_t* in, int32_t b0, int32_t b1, int32_t b2, int32_
 #endif
     s1 = addw(shlw(mulw16(y, a1n), 3), mul16(x, b2));
     y32[k] = y;
-    y = addw(feedForward, shlw(mulw16(y, a0n), 3));
+    y = addw(feedForward, shlw(SilkMulHigh32(y, a0Up), 3));
   };
   for (int32_t k = 0; k + 1 < n; ++k) step(k, in[k + 1]);
   step(n - 1, 0);

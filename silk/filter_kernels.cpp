@@ -33,6 +33,7 @@ void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, in
   }
   const int32_t a0 = order > 0 ? aQ12[0] : 0;
   const int32_t a1 = order > 1 ? aQ12[1] : 0;
+  const int32_t a0Up = shlw(a0, 16);  // mulw16(v, a0) as a high word
   const __m128i c0 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef));
   const __m128i c1 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef + 8));
   const __m128i ones = _mm_set1_epi16(1);
@@ -71,7 +72,7 @@ void LpcSynthesisSse2(int32_t* lpcBuffer, const int16_t* aQ12, int32_t order, in
     // The input and the older terms first; the newest term last, so that the
     // chain from one sample to the next is a single product and two additions.
     const int32_t rest = addw(macw16(_mm_cvtsi128_si32(acc), prev, a1), in[i]);
-    const int32_t y = macw16(rest, last, a0);
+    const int32_t y = addw(rest, SilkMulHigh32(last, a0Up));
     const int32_t v = shlw(y, 4);
     lpcBuffer[16 + i] = v;
     out[i] = y;

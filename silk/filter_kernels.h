@@ -12,6 +12,21 @@
 #define SILK_KERNELS_SSE2 0
 #endif
 
+// mulhi32(a, b), the high word of the 64-bit product, with a single 32-bit
+// multiply on x86-64. Compilers widen to 64 bits and shift back, two more
+// steps in the loop-carried chains of the recursive filters; with
+// b = c << 16 this is mulw16(a, c).
+inline int32_t SilkMulHigh32(int32_t a, int32_t b) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(TAVIMO_PORTABLE_KERNELS)
+  int32_t high;
+  int32_t low;
+  __asm__("imull %3" : "=d"(high), "=a"(low) : "a"(a), "rm"(b) : "cc");
+  return high;
+#else
+  return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 32);
+#endif
+}
+
 // Short-term synthesis of n samples: y[i] = in[i] + sum over j < order of
 // mulw16(v[i-1-j], a[j]), where v = y << 4 is appended to lpcBuffer (16
 // history values, newest last, then room for n). order is 0..16; out may
