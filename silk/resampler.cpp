@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "silk/filter_kernels.h"
 #include "silk/primitives.h"
 
 namespace {
@@ -245,35 +246,49 @@ int16_t* SilkResampleCopy(SilkResamplerState* /*state*/, int16_t* out, const int
 }
 
 // Two all-pass chains per input sample, one per output phase, each followed
-// by a notch section whose two memories are shared between the phases.
+// by a notch section whose two memories are shared between the phases. The
+// products go through SilkMulHigh32 (mulw16(a, c) = high word of a (c << 16)):
+// the filter is a chain of them from sample to sample.
 void SilkUpsample2Fine(int32_t* S, int16_t* out, const int16_t* in, int32_t len) {
+  auto mul = [](int32_t a, int32_t c) { return SilkMulHigh32(a, static_cast<int32_t>(static_cast<uint32_t>(c) << 16)); };
+  int32_t s0 = S[0], s1 = S[1], s2 = S[2], s3 = S[3], s4 = S[4], s5 = S[5];
   for (int32_t k = 0; k < len; k++) {
     const int32_t x = shlw(in[k], 10);
 
     // Even output.
-    int32_t Y = subw(x, S[0]);
-    int32_t X = mulw16(Y, 4280);
-    const int32_t a0 = AllpassSection(&S[0], x, X);
-    Y = subw(a0, S[1]);
-    X = macw16(Y, Y, -31809);
-    int32_t b = AllpassSection(&S[1], a0, X);
-    b = macw16(macw16(b, S[5], 13107), S[4], -3604);
-    int32_t c = macw16(b, S[4], 7864);
-    S[5] = subw(b, S[5]);
-    out[2 * k] = static_cast<int16_t>(sat16(macw16(256, c, 28508) >> 9));
+    int32_t Y = subw(x, s0);
+    int32_t X = mul(Y, 4280);
+    const int32_t a0 = addw(s0, X);
+    s0 = addw(x, X);
+    Y = subw(a0, s1);
+    X = addw(Y, mul(Y, -31809));
+    int32_t b = addw(s1, X);
+    s1 = addw(a0, X);
+    b = addw(addw(b, mul(s5, 13107)), mul(s4, -3604));
+    int32_t c = addw(b, mul(s4, 7864));
+    s5 = subw(b, s5);
+    out[2 * k] = static_cast<int16_t>(sat16(addw(256, mul(c, 28508)) >> 9));
 
-    // Odd output; its notch sees S[5] as just updated.
-    Y = subw(x, S[2]);
-    X = mulw16(Y, 16295);
-    const int32_t a1 = AllpassSection(&S[2], x, X);
-    Y = subw(a1, S[3]);
-    X = macw16(Y, Y, -11521);
-    b = AllpassSection(&S[3], a1, X);
-    b = macw16(macw16(b, S[4], 13107), S[5], -3604);
-    c = macw16(b, S[5], 7864);
-    S[4] = subw(b, S[4]);
-    out[2 * k + 1] = static_cast<int16_t>(sat16(macw16(256, c, 28508) >> 9));
+    // Odd output; its notch sees s5 as just updated.
+    Y = subw(x, s2);
+    X = mul(Y, 16295);
+    const int32_t a1 = addw(s2, X);
+    s2 = addw(x, X);
+    Y = subw(a1, s3);
+    X = addw(Y, mul(Y, -11521));
+    b = addw(s3, X);
+    s3 = addw(a1, X);
+    b = addw(addw(b, mul(s4, 13107)), mul(s5, -3604));
+    c = addw(b, mul(s5, 7864));
+    s4 = subw(b, s4);
+    out[2 * k + 1] = static_cast<int16_t>(sat16(addw(256, mul(c, 28508)) >> 9));
   }
+  S[0] = s0;
+  S[1] = s1;
+  S[2] = s2;
+  S[3] = s3;
+  S[4] = s4;
+  S[5] = s5;
 }
 
 void SilkUpsample2Coarse(int32_t* S, int16_t* out, const int16_t* in, int32_t len) {
