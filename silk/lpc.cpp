@@ -2,6 +2,7 @@
 // expansions that make a filter stable.
 #include "silk/lpc.h"
 
+#include "silk/filter_kernels.h"
 #include "silk/primitives.h"
 
 namespace {
@@ -113,16 +114,16 @@ int32_t SilkLpcInversePredGain(int32_t* invGainQ30, const int16_t* aQ12, int32_t
       return 1;
     }
     const int32_t rc = negw(shlw(cur[k], 15));                  // Q31
-    const int32_t mult1 = subw(1073741823, mulhi32(rc, rc));    // 1 - rc^2, Q30
+    const int32_t mult1 = subw(1073741823, SilkMulHigh32(rc, rc));    // 1 - rc^2, Q30
     const int32_t mult2 = SilkInverseVarQ(mult1, 46);           // Q16
-    invGain = shlw(mulhi32(invGain, mult1), 2);
+    invGain = shlw(SilkMulHigh32(invGain, mult1), 2);
 
     const int32_t headroom = clz32(static_cast<uint32_t>(mult2)) - 1;
     const int32_t mult2n = shlw(mult2, headroom);
     int32_t* next = rows[k & 1];
     for (int32_t n = 0; n < k; ++n) {
-      const int32_t tmp = subw(cur[n], shlw(mulhi32(cur[k - 1 - n], rc), 1));
-      next[n] = shlw(mulhi32(tmp, mult2n), 16 - headroom);
+      const int32_t tmp = subw(cur[n], shlw(SilkMulHigh32(cur[k - 1 - n], rc), 1));
+      next[n] = shlw(SilkMulHigh32(tmp, mult2n), 16 - headroom);
     }
     cur = next;
   }
@@ -132,8 +133,8 @@ int32_t SilkLpcInversePredGain(int32_t* invGainQ30, const int16_t* aQ12, int32_t
     return 1;
   }
   const int32_t rc = negw(shlw(cur[0], 15));
-  const int32_t mult1 = subw(1073741823, mulhi32(rc, rc));
-  invGain = shlw(mulhi32(invGain, mult1), 2);
+  const int32_t mult1 = subw(1073741823, SilkMulHigh32(rc, rc));
+  invGain = shlw(SilkMulHigh32(invGain, mult1), 2);
   *invGainQ30 = invGain;
   return 0;
 }
