@@ -56,6 +56,47 @@ int32_t ReadPayload(std::FILE* f, int32_t length, uint8_t* dest) {
   return kept;
 }
 
+// The progress line, "\rPackets decoded:" and the count, after every
+// packet. The lines are gathered and written in batches (one write for about
+// a hundred packets, and the rest when the load returns): the same bytes
+// reach stderr without a system call per packet.
+class ProgressLine {
+ public:
+  ProgressLine() = default;
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  ~ProgressLine() { Flush(); }
+
+  // `prefix` is the line up to the count; count >= 0.
+  void Add(const char* prefix, int32_t count) {
+    const size_t prefixBytes = std::strlen(prefix);
+    if (m_used + prefixBytes + kMaxDigits > sizeof m_text) Flush();
+    std::memcpy(m_text + m_used, prefix, prefixBytes);
+    m_used += prefixBytes;
+    char digits[kMaxDigits];
+    size_t n = 0;
+    auto value = static_cast<uint32_t>(count);
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (n > 0) m_text[m_used++] = digits[--n];
+  }
+
+  void Flush() {
+    if (m_used > 0) std::fwrite(m_text, 1, m_used, stderr);
+    m_used = 0;
+  }
+
+ private:
+  static constexpr size_t kMaxDigits = 10;
+  char m_text[4096];
+  size_t m_used = 0;
+};
+
+constexpr const char kMainLine[] = "\rPackets decoded:             ";
+constexpr const char kFlushLine[] = "\rPackets decoded:              ";
+
 // Everything one load works on; lives for a single LoadVoiceFile call.
 struct LoadContext {
   SilkDecoderState* state;
@@ -164,6 +205,7 @@ bool PcmStore::LoadVoiceFile(const std::string& path) {
   SilkDecoderReset(ctx.state);
 
   std::FILE* f = file.get();
+  ProgressLine progress;  // written out on every return path
   int32_t packets = 0;
   bool streamEnded = false;
 
@@ -218,7 +260,7 @@ bool PcmStore::LoadVoiceFile(const std::string& path) {
         return false;
       }
       AdvanceQueue(ctx, true);
-      std::fprintf(stderr, "\rPackets decoded:             %d", packets);
+      progress.Add(kMainLine, packets);
 
       if (!ReadLength(f, &length) || length < 0) break;
     }
@@ -233,7 +275,7 @@ bool PcmStore::LoadVoiceFile(const std::string& path) {
       return false;
     }
     AdvanceQueue(ctx, false);
-    std::fprintf(stderr, "\rPackets decoded:              %d", packets);
+    progress.Add(kFlushLine, packets);
   }
   return true;
 }
