@@ -194,24 +194,40 @@ void SilkWhitenSpan(const int16_t* span, int32_t start, const int16_t* aQ12, int
   for (int32_t m = 0; m < 16; ++m) {
     if (15 - m < order) coef[m] = aQ12[15 - m];
   }
+  int32_t h = from;
 #if SILK_KERNELS_SSE2
   const __m128i c0 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef));
   const __m128i c1 = _mm_load_si128(reinterpret_cast<const __m128i*>(coef + 8));
+  const __m128i one = _mm_set1_epi32(1);
+  // Four samples at a time: four windows, their sums gathered into one
+  // vector, then the rounding and saturation of all four.
+  for (; h + 4 <= to; h += 4) {
+    const int16_t* w = span + (h - start);
+    __m128i acc[4];
+    for (int32_t r = 0; r < 4; ++r) {
+      const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + r));
+      const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + r + 8));
+      acc[r] = _mm_add_epi32(_mm_madd_epi16(w0, c0), _mm_madd_epi16(w1, c1));
+    }
+    const __m128i t0 = _mm_add_epi32(_mm_unpacklo_epi32(acc[0], acc[1]),
+                                     _mm_unpackhi_epi32(acc[0], acc[1]));
+    const __m128i t1 = _mm_add_epi32(_mm_unpacklo_epi32(acc[2], acc[3]),
+                                     _mm_unpackhi_epi32(acc[2], acc[3]));
+    const __m128i pred = _mm_add_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1));
+    // x[h .. h+3], sign-extended, in Q12.
+    const __m128i x16 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 16));
+    const __m128i x = _mm_srai_epi32(_mm_unpacklo_epi16(x16, x16), 16);
+    const __m128i e = _mm_sub_epi32(_mm_slli_epi32(x, 12), pred);
+    // rshiftRound(e, 12) = ((e >> 11) + 1) >> 1, then saturated to 16 bits.
+    const __m128i r = _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(e, 11), one), 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + h), _mm_packs_epi32(r, r));
+  }
 #endif
-  for (int32_t h = from; h < to; ++h) {
+  for (; h < to; ++h) {
     // x[h - 16 + m] is w[m], x[h] is w[16].
     const int16_t* w = span + (h - start);
-#if SILK_KERNELS_SSE2
-    const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-    const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8));
-    __m128i acc = _mm_add_epi32(_mm_madd_epi16(w0, c0), _mm_madd_epi16(w1, c1));
-    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
-    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));
-    const int32_t pred = _mm_cvtsi128_si32(acc);
-#else
     int32_t pred = 0;
     for (int32_t m = 0; m < 16; ++m) pred = addw(pred, w[m] * coef[m]);
-#endif
     out[h] = static_cast<int16_t>(sat16(rshiftRound(subw(shlw(w[16], 12), pred), 12)));
   }
 }
