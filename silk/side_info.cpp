@@ -21,22 +21,9 @@ constexpr int32_t kLossChirpQ16 = 63570;
 // Largest log-gain (Q7) handed to SilkLog2Lin: just below 31.
 constexpr int32_t kMaxLogGainQ7 = 3967;
 
-int32_t RateSlot(int32_t rateKhz) {
-  switch (rateKhz) {
-    case 8:
-      return 0;
-    case 12:
-      return 1;
-    case 16:
-      return 2;
-    default:
-      return 3;
-  }
-}
-
 void DecodePitchAndLtp(SilkDecoderState* st, SilkFrameParams* p) {
   SilkRangeDecoder* dec = &st->rangeDec;
-  const int32_t slot = RateSlot(st->rateKhz);
+  const int32_t slot = SilkRateSlot(st->rateKhz);
   const int32_t lagIndex = SilkRangeDecode(dec, SilkPitchLagCdfs[slot], SilkPitchLagStarts[slot]);
   const bool narrow = st->rateKhz == 8;
   const int32_t contour =

@@ -26,6 +26,11 @@ enum : int32_t {
 extern const uint16_t SilkRateCdf[5];
 extern const int32_t SilkRateKhzTable[4];
 
+// Index of an internal rate into the per-rate tables below (8, 12, 16, 24 kHz).
+inline int32_t SilkRateSlot(int32_t rateKhz) {
+  return rateKhz == 8 ? 0 : (rateKhz == 12 ? 1 : (rateKhz == 16 ? 2 : 3));
+}
+
 // Signal type and quantiser offset: first frame of a packet, then by the
 // previous frame's symbol.
 extern const uint16_t SilkTypeOffsetFirstCdf[5];

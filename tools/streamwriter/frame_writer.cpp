@@ -21,19 +21,6 @@ void Put(RangeEncoder* enc, int32_t symbol, const uint16_t* cdf, int32_t symbols
   RangeEncode(enc, symbol, cdf);
 }
 
-int32_t RateSlot(int32_t rateKhz) {
-  switch (rateKhz) {
-    case 8:
-      return 0;
-    case 12:
-      return 1;
-    case 16:
-      return 2;
-    default:
-      return 3;
-  }
-}
-
 const int32_t kPitchLagSymbols[4] = {129, 193, 257, 385};
 
 }  // namespace
@@ -115,7 +102,7 @@ void WriteFrame(FrameWriter* w, const FrameSymbols& f) {
   Put(enc, f.nlsfInterp, SilkNlsfInterpCdf, 5, "NLSF interpolation");
 
   if (signalType == 0) {
-    const int32_t slot = RateSlot(w->rateKhz);
+    const int32_t slot = SilkRateSlot(w->rateKhz);
     Put(enc, f.lagIndex, SilkPitchLagCdfs[slot], kPitchLagSymbols[slot], "lag index");
     if (w->rateKhz == 8) {
       Put(enc, f.contourIndex, SilkPitchContourCdf8k, 11, "contour index");
